@@ -1,0 +1,185 @@
+#include "runtime/files/extract.h"
+
+#include <memory>
+#include <vector>
+
+#include "ioapi.h"
+#include "unzip.h"
+#include "runtime/files/win_path.h"
+
+namespace qm {
+namespace {
+
+// One buffer, reused for every entry: memory stays flat whatever the archive.
+constexpr std::size_t kCopyBufferSize = 512 * 1024;
+constexpr std::size_t kMaxNameSize = 0xFFFF;
+constexpr unsigned long kDosDirectory = 0x10;
+constexpr unsigned long kUnixDirectory = 0x40000000;
+constexpr unsigned long kEncryptedFlag = 0x1;
+
+bool CreateEntryFolder(FileSystem& fs, const Text& prefix, const Text& name);
+
+// minizip's file callbacks over a FileSystem; the opaque pointer is the FileSystem.
+FileSystem& Fs(voidpf opaque) { return *static_cast<FileSystem*>(opaque); }
+FileSystem::Handle* H(voidpf stream) { return static_cast<FileSystem::Handle*>(stream); }
+
+voidpf ZCALLBACK IoOpen(voidpf opaque, const void* filename, int mode) {
+  if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+  return Fs(opaque).OpenRead(static_cast<const char*>(filename));
+}
+uLong ZCALLBACK IoRead(voidpf opaque, voidpf stream, void* buf, uLong size) {
+  return static_cast<uLong>(Fs(opaque).Read(H(stream), buf, size));
+}
+uLong ZCALLBACK IoWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+ZPOS64_T ZCALLBACK IoTell(voidpf opaque, voidpf stream) {
+  std::int64_t pos = Fs(opaque).Tell(H(stream));
+  return pos < 0 ? static_cast<ZPOS64_T>(-1) : static_cast<ZPOS64_T>(pos);
+}
+long ZCALLBACK IoSeek(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin) {
+  FileSystem::Origin o = origin == ZLIB_FILEFUNC_SEEK_SET   ? FileSystem::Origin::kBegin
+                         : origin == ZLIB_FILEFUNC_SEEK_CUR ? FileSystem::Origin::kCurrent
+                                                            : FileSystem::Origin::kEnd;
+  return Fs(opaque).Seek(H(stream), static_cast<std::int64_t>(offset), o) ? 0 : -1;
+}
+int ZCALLBACK IoClose(voidpf opaque, voidpf stream) { return Fs(opaque).Close(H(stream)) ? 0 : -1; }
+int ZCALLBACK IoError(voidpf, voidpf) { return 0; }
+
+struct ZipCloser {
+  void operator()(void* zip) const { unzClose(zip); }
+};
+using ZipFile = std::unique_ptr<void, ZipCloser>;
+
+bool StartsWithLocalHeader(FileSystem& fs, const Text& path) {
+  FileSystem::Handle* file = fs.OpenRead(path);
+  if (file == nullptr) return false;
+  unsigned char sig[4] = {};
+  bool ok = fs.Read(file, sig, sizeof sig) == sizeof sig && sig[0] == 0x50 && sig[1] == 0x4B &&
+            sig[2] == 0x03 && sig[3] == 0x04;
+  fs.Close(file);
+  return ok;
+}
+
+// The entry's output path must still lie below the target once made absolute.
+bool LiesUnder(const Text& fullPath, const Text& fullTarget) {
+  if (fullTarget.empty() || fullPath.size() <= fullTarget.size()) return false;
+  if (fullPath.compare(0, fullTarget.size(), fullTarget) != 0) return false;
+  return EndsWithSeparator(fullTarget) || fullPath[fullTarget.size()] == '\\';
+}
+
+// Streams the current entry into outputPath; false on any read, write or
+// integrity failure.
+bool WriteEntry(FileSystem& fs, unzFile zip, const unz_file_info64& info, const Text& outputPath,
+                std::vector<char>& buffer) {
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+  fs.ClearAttributes(outputPath);  // a missing file is fine; a read-only one becomes writable
+  FileSystem::Handle* out = fs.CreateForWrite(outputPath);
+  if (out == nullptr) {
+    unzCloseCurrentFile(zip);
+    return false;
+  }
+  bool ok = true;
+  ZPOS64_T written = 0;
+  for (;;) {
+    int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    if (!fs.Write(out, buffer.data(), static_cast<std::size_t>(n))) {
+      ok = false;
+      break;
+    }
+    written += static_cast<ZPOS64_T>(n);
+  }
+  // Only a fully read entry has its CRC checked, hence the count as well.
+  if (unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
+  if (written != info.uncompressed_size) ok = false;
+  if (!fs.SetDosTime(out, static_cast<std::uint32_t>(info.dosDate))) ok = false;
+  if (!fs.Close(out)) ok = false;
+  fs.ClearAttributes(outputPath);
+  return ok;
+}
+
+// Creates prefix + name; when its parents are missing too, each level below
+// the target from the top down (the target itself exists by now).
+bool CreateEntryFolder(FileSystem& fs, const Text& prefix, const Text& name) {
+  if (fs.CreateFolder(prefix + name)) return true;
+  for (const Text& level : FolderLevels(name)) {
+    if (!fs.CreateFolder(prefix + level)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CreateFolderTree(FileSystem& fs, const Text& path) {
+  for (const Text& level : FolderLevels(path)) {
+    if (!fs.CreateFolder(level)) return false;
+  }
+  return true;
+}
+
+int ExtractArchive(FileSystem& fs, const Text& archivePath, const Text& targetDirIn,
+                   const ExtractProgress& progress) {
+  if (archivePath.empty() || fs.Probe(archivePath) != FileSystem::Kind::kFile) return -1;
+
+  // An empty target is the root of the current drive.
+  const Text targetDir = targetDirIn.empty() ? Text("\\") : targetDirIn;
+  if (!CreateFolderTree(fs, targetDir)) return 0;
+  if (!StartsWithLocalHeader(fs, archivePath)) return 0;
+
+  zlib_filefunc64_def io{};
+  io.zopen64_file = IoOpen;
+  io.zread_file = IoRead;
+  io.zwrite_file = IoWrite;
+  io.ztell64_file = IoTell;
+  io.zseek64_file = IoSeek;
+  io.zclose_file = IoClose;
+  io.zerror_file = IoError;
+  io.opaque = &fs;
+  ZipFile zip(unzOpen2_64(archivePath.c_str(), &io));
+  if (!zip) return 0;
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK) return 0;
+
+  const Text fullTarget = fs.FullPath(targetDir);
+  if (fullTarget.empty()) return 0;
+  const Text prefix = EndsWithSeparator(targetDir) ? targetDir : targetDir + "\\";
+  const int count = static_cast<int>(global.number_entry);
+
+  std::vector<char> buffer(kCopyBufferSize);
+  Text name(kMaxNameSize + 1, '\0');
+  Text outputPath;
+  int status = global.number_entry == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(zip.get());
+  int index = 0;
+  for (; status == UNZ_OK; status = unzGoToNextFile(zip.get()), ++index) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip.get(), &info, name.data(), name.size(), nullptr, 0, nullptr,
+                                0) != UNZ_OK) {
+      return 0;
+    }
+    // A NUL inside the stored name would cut it short silently.
+    Text entryName(name.data(), info.size_filename);
+    if (entryName.find('\0') != Text::npos || !IsSafeEntryName(entryName)) return 0;
+    for (char& c : entryName) {
+      if (c == '/') c = '\\';  // never a GBK trail byte
+    }
+    outputPath = prefix + entryName;
+    if (!LiesUnder(fs.FullPath(outputPath), fullTarget)) return 0;
+
+    bool isFolder = (info.external_fa & (kDosDirectory | kUnixDirectory)) != 0;
+    if (isFolder) {
+      if (!CreateEntryFolder(fs, prefix, entryName)) return 0;
+    } else {
+      if ((info.flag & kEncryptedFlag) != 0) return 0;
+      if (!WriteEntry(fs, zip.get(), info, outputPath, buffer)) return 0;
+    }
+    if (progress) progress(index, count, outputPath);
+  }
+  if (status != UNZ_END_OF_LIST_OF_FILE) return 0;
+  if (progress) progress(count, count, Text());
+  return 1;
+}
+
+}  // namespace qm

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds everything: the Windows programs (build/win32), the native tools and
+# tests (build/native), and the sanitizer build of the native tests (build/asan).
+# The payload needs QMV.exe from the Windows build, and the installer embeds
+# the payload, so the Windows build runs in two steps around the native one.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash scripts/setup.sh
+jobs="${QM_JOBS:-2}"
+
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DQM_PAYLOAD_DIR="$root/build/native/payload" >/dev/null
+cmake --build build/win32 --target QMV -j"$jobs"
+
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQM_QMV_EXE="$root/build/win32/QMV.exe" >/dev/null
+cmake --build build/native -j"$jobs"
+
+cmake --build build/win32 -j"$jobs"
+
+if [ "${QM_SKIP_ASAN:-0}" != 1 ]; then
+  cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQM_QMV_EXE="$root/build/win32/QMV.exe" \
+    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \
+    -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" >/dev/null
+  cmake --build build/asan -j"$jobs"
+fi
