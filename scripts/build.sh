@@ -9,6 +9,11 @@ cd "$root"
 bash scripts/setup.sh
 jobs="${QM_JOBS:-2}"
 
+# One build at a time in this tree.
+mkdir -p build
+exec 8>build/.build.lock
+flock 8
+
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DQM_PAYLOAD_DIR="$root/build/native/payload" >/dev/null
 cmake --build build/win32 --target QMV -j"$jobs"
