@@ -12,7 +12,8 @@ target_link_libraries(qm_app PUBLIC qm_runtime_core qm_content)
 if(NOT WIN32)
   add_executable(runtime_test
     tests/native/run_time_test.cpp
-    tests/native/wizard_test.cpp)
+    tests/native/wizard_test.cpp
+    tests/native/centring_test.cpp)
   target_link_libraries(runtime_test PRIVATE qm_app qm_memory_backend qm_sandbox GTest::gtest_main)
   include(GoogleTest)
   gtest_discover_tests(runtime_test DISCOVERY_TIMEOUT 30)

@@ -117,9 +117,13 @@ void MemoryBackend::Show(LoadedWindow& window, ShowState state) {
   if (natives_.count(&window) && Resized(before, N(window).rect)) Rt().NativeSized(window);
 }
 
-Rect MemoryBackend::WindowRect(const LoadedWindow& window) { return N(window).rect; }
+Rect MemoryBackend::WindowRect(const LoadedWindow& window) {
+  ++geometryReads;
+  return N(window).rect;
+}
 
 Size MemoryBackend::ClientSize(const LoadedWindow& window) {
+  ++geometryReads;
   const NativeWindow& n = N(window);
   if (n.minimised) return {0, 0};
   return {std::max(0, n.rect.width - kFrameX), std::max(0, n.rect.height - kFrameY)};

@@ -115,8 +115,8 @@ class MemoryBackend : public Backend {
   void QuitLoop() override { quit_ = true; }
   [[noreturn]] void Fatal(const Text& message) override;
 
-  // Windows painted since the last call (UpdateNow), for the activation order test.
-  std::vector<std::string> painted;
+  std::vector<std::string> painted;  // windows whose painting was brought up to date
+  int geometryReads = 0;             // window rectangles and client sizes read
 
  private:
   struct Carried {
