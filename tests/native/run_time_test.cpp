@@ -1,6 +1,7 @@
 // The window model's rules, on small layouts of the tests' own.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -252,7 +253,7 @@ TEST(RunTimeInit, AnUnknownHandlerNameIsFatal) {
 TEST_F(RunTimeTest, CrossThreadWritesLandInCallOrderAndAreDroppedAfterDestruction) {
   LoadWindow("Main", nullptr, false);
   LoadWindow("Child", "Main", false);
-  bool finished = false;
+  std::atomic<bool> finished{false};  // set by the worker, read by the pump
   std::thread worker([&] {
     for (int i = 0; i < 50; ++i) AppendText({"Child", "Box"}, std::to_string(i) + ";");
     WriteProperty({"Child", "Label"}, kPropLabelCaption, "done");
@@ -269,7 +270,7 @@ TEST_F(RunTimeTest, CrossThreadWritesLandInCallOrderAndAreDroppedAfterDestructio
   for (int i = 0; i < 50; ++i) expected += std::to_string(i) + ";";
   EXPECT_EQ(ui.Control({"Child", "Box"}).text, expected);
   DestroyWindow("Child");
-  ASSERT_TRUE(ui.PumpUntil([&] { return finished; }, std::chrono::seconds(10)));
+  ASSERT_TRUE(ui.PumpUntil([&] { return finished.load(); }, std::chrono::seconds(10)));
   worker.join();
   EXPECT_TRUE(finished);
 }

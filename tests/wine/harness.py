@@ -4,7 +4,10 @@ private X display and works its windows through qmdriver.
 A test file calls run_tests(); its command line takes
   --exe PATH      the program under test
   --driver PATH   qmdriver.exe
-  --build-root    folder holding the Wine prefix (default <repo>/build)
+  --build-root    folder holding the Wine prefix (default $QM_BUILD_ROOT, else
+                  <repo>/build)
+  --payload PATH  the archive the installer embeds (default
+                  <repo>/build/native/payload/Payload.zip)
 and passes the rest to unittest. Every wait has a deadline; teardown ends only
 the processes this run started, then the prefix's own wineserver.
 """
@@ -36,7 +39,9 @@ WESTERN = "en_US.UTF-8"   # ANSI code page 1252
 class Config:
     exe = None
     driver = None
-    build_root = os.path.join(REPO, "build")
+    # QM_BUILD_ROOT, as wine-env.sh reads it, keeps a run by hand apart.
+    build_root = os.environ.get("QM_BUILD_ROOT") or os.path.join(REPO, "build")
+    payload = os.path.join(REPO, "build", "native", "payload", "Payload.zip")
 
 
 def wait_until(cond, timeout=WAIT, interval=0.05, message="condition"):
@@ -72,8 +77,22 @@ class WineSession:
                          ("WINEPREFIX", "WINEARCH", "WINEDEBUG", "WINEDLLOVERRIDES", "DISPLAY")}
         self.prefix = self.base_env["WINEPREFIX"]
         self.display = self.base_env["DISPLAY"]
+        # What a test saves on the desktop stays in the prefix: Wine links the
+        # user folders to the host's home, and winemenubuilder would copy each
+        # shortcut there as a launcher.
+        self.base_env["WINEDLLOVERRIDES"] += ";winemenubuilder.exe=d"
+        self._unlink_user_folders()
         self.log_dir = os.path.join(build_root, "wine-logs")
         os.makedirs(self.log_dir, exist_ok=True)
+
+    def _unlink_user_folders(self):
+        users = os.path.join(self.prefix, "drive_c", "users")
+        for user in os.listdir(users):
+            for name in os.listdir(os.path.join(users, user)):
+                path = os.path.join(users, user, name)
+                if os.path.islink(path) and os.path.isdir(path):
+                    os.unlink(path)
+                    os.mkdir(path)
 
     def env(self, locale=CHINESE):
         env = dict(os.environ)
@@ -84,6 +103,12 @@ class WineSession:
 
     def log_path(self, name):
         return os.path.join(self.log_dir, name + ".log")
+
+    def host_path(self, windows_path):
+        """Where a path on one of the prefix's drives lies on the host."""
+        drive, rest = windows_path[:2], windows_path[2:]
+        root = os.path.realpath(os.path.join(self.prefix, "dosdevices", drive.lower()))
+        return os.path.join(root, *[part for part in rest.split("\\") if part])
 
     def screenshot(self, path):
         subprocess.run(["import", "-display", self.display, "-window", "root", path],
@@ -159,11 +184,11 @@ class Driver:
     """One qmdriver process in batch mode: a command per line, an answer per
     line."""
 
-    def __init__(self, session, path):
+    def __init__(self, session, path, locale=CHINESE):
         with open(session.log_path("qmdriver"), "ab") as log:
             self.process = subprocess.Popen(
                 ["wine", path, "batch"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                stderr=log, env=session.env(CHINESE), cwd=tempfile.gettempdir())
+                stderr=log, env=session.env(locale), cwd=tempfile.gettempdir())
         self.answers = queue.Queue()
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -250,11 +275,12 @@ class Driver:
 class Program:
     """The program under test, started with `wine` in a chosen locale."""
 
-    def __init__(self, session, exe, locale=CHINESE, args=()):
+    def __init__(self, session, exe, locale=CHINESE, args=(), env=None):
         with open(session.log_path(os.path.basename(exe)), "ab") as log:
             self.process = subprocess.Popen(
                 ["wine", exe, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                stderr=log, env=session.env(locale), cwd=tempfile.gettempdir())
+                stderr=log, env=dict(session.env(locale), **(env or {})),
+                cwd=tempfile.gettempdir())
 
     def running(self):
         return self.process.poll() is None
@@ -313,8 +339,20 @@ class WineTest(unittest.TestCase):
         finally:
             self._restart_wine(lambda: self.session.map_drive(letter, previous))
 
-    def start(self, locale=CHINESE, exe=None, args=()):
-        program = Program(self.session, exe or Config.exe, locale, args)
+    @classmethod
+    def map_drives(cls, mapping):
+        """Maps drive letters to host folders (None removes one) for the tests
+        that follow, restarting Wine; returns the previous mapping, to be
+        given back the same way."""
+        WineTest.driver.close()
+        WineTest.session.shutdown()
+        previous = {letter: WineTest.session.map_drive(letter, target)
+                    for letter, target in mapping.items()}
+        WineTest.driver = Driver(WineTest.session, Config.driver)
+        return previous
+
+    def start(self, locale=CHINESE, exe=None, args=(), env=None):
+        program = Program(self.session, exe or Config.exe, locale, args, env)
         self.programs.append(program)
         return program
 
@@ -335,7 +373,9 @@ def run_tests():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--driver", required=True)
     parser.add_argument("--build-root", default=Config.build_root)
+    parser.add_argument("--payload", default=Config.payload)
     args, rest = parser.parse_known_args()
+    Config.payload = os.path.abspath(args.payload)
     Config.exe = os.path.abspath(args.exe)
     Config.driver = os.path.abspath(args.driver)
     Config.build_root = os.path.abspath(args.build_root)

@@ -15,6 +15,8 @@ class SampleTest(WineTest):
     def open_sample(self):
         program = self.start()
         self.d.wait_window(SAMPLE)
+        # The window exists a moment before its last control does.
+        wait_until(lambda: "按钮2" in self.d.controls(SAMPLE), message="the sample's controls")
         return program
 
     def test_controls_are_found_by_name_with_their_places_and_texts(self):

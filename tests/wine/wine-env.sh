@@ -42,7 +42,28 @@ qm_wine_ready() {
     wineserver -w
     touch "$WINEPREFIX/.qm-ready"
   fi
+  if [ ! -f "$WINEPREFIX/.qm-ready-2" ]; then
+    qm_font_replacements
+    touch "$WINEPREFIX/.qm-ready-2"
+  fi
   flock -u 9
+}
+
+# The prefix has neither of the installer's Chinese faces; without a stand-in a
+# program whose ANSI code page is not 936 draws the Chinese texts as boxes.
+# A UTF-16 .reg file: `wine reg add` would get the Chinese value name through
+# the host locale, which may not be able to hold it.
+qm_font_replacements() {
+  local reg
+  reg="$(mktemp --suffix=.reg)"
+  { printf '\xff\xfe'
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+      '"Microsoft YaHei UI"="WenQuanYi Micro Hei"' \
+      '"微软雅黑"="WenQuanYi Micro Hei"' | iconv -f UTF-8 -t UTF-16LE
+  } > "$reg"
+  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+  rm -f "$reg"
 }
 
 # Ends the prefix's wineserver and the Xvfb this build tree started.

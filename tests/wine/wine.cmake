@@ -37,6 +37,8 @@ endfunction()
 qm_wine_test(wine_driver test_driver.py $<TARGET_FILE:qmsample>)
 if(TARGET QuillmereSetup)
   qm_wine_test(wine_host test_host.py $<TARGET_FILE:QuillmereSetup>)
+  qm_wine_test(wine_wizard_layout test_wizard_layout.py $<TARGET_FILE:QuillmereSetup>)
+  qm_wine_test(wine_codepage test_codepage.py $<TARGET_FILE:QuillmereSetup>)
 endif()
 
 # The Windows test programs of other folders run in the same prefix and display.

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cwchar>
 #include <functional>
+#include <map>
 #include <string_view>
 
 #include "handles.h"
@@ -140,6 +143,22 @@ Answer Post(const Args& a, UINT msg, WPARAM wp) {
   return Ok();
 }
 
+std::wstring ImagePathOf(DWORD pid) {
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (!process) return {};
+  wchar_t buf[MAX_PATH * 2];
+  DWORD size = MAX_PATH * 2;
+  if (!QueryFullProcessImageNameW(process.Get(), 0, buf, &size)) return {};
+  return std::wstring(buf, size);
+}
+
+// Files the driver keeps open without sharing, as another program holding a
+// file would; closed by "release" or when the driver ends.
+std::map<std::wstring, UniqueHandle>& HeldFiles() {
+  static std::map<std::wstring, UniqueHandle> held;
+  return held;
+}
+
 struct Command {
   const wchar_t* name;
   size_t min_args;
@@ -220,6 +239,17 @@ const std::vector<Command>& Commands() {
          if (!Control(a, &top, &control, &failure)) return failure;
          PostMessageW(control, BM_CLICK, 0, 0);
          return Ok();
+       }},
+      {L"checked", 2, "checked CAPTION NAME (a check box's state)",
+       [](const Args& a) {
+         HWND top = nullptr, control = nullptr;
+         Answer failure;
+         if (!Control(a, &top, &control, &failure)) return failure;
+         DWORD_PTR state = 0;
+         if (!SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                                  &state))
+           return Fail(L"BM_GETCHECK timed out");
+         return Ok(state == BST_CHECKED ? "true" : "false");
        }},
       {L"mouse_click", 2, "mouse_click CAPTION NAME",
        [](const Args& a) {
@@ -311,6 +341,13 @@ const std::vector<Command>& Commands() {
          if (c == CLR_INVALID) return Fail(L"no pixel there");
          return Ok(JsonArray().Int(GetRValue(c)).Int(GetGValue(c)).Int(GetBValue(c)).Str());
        }},
+      {L"acp", 0, "acp (this process's ANSI code page)",
+       [](const Args&) { return Ok(std::to_string(GetACP())); }},
+      {L"sys_color", 1, "sys_color INDEX (GetSysColor, e.g. 15 for COLOR_BTNFACE)",
+       [](const Args& a) {
+         COLORREF c = GetSysColor(_wtoi(a[1].c_str()));
+         return Ok(JsonArray().Int(GetRValue(c)).Int(GetGValue(c)).Int(GetBValue(c)).Str());
+       }},
       {L"screen", 0, "screen",
        [](const Args&) {
          RECT work{};
@@ -369,6 +406,37 @@ const std::vector<Command>& Commands() {
          HWND picker = FindPicker();
          return picker ? PressDialogButton(picker, IDCANCEL) : Fail(L"no folder picker");
        }},
+      {L"folder_path", 1, "folder_path CSIDL (decimal, e.g. 16 the user's desktop)",
+       [](const Args& a) {
+         wchar_t buf[MAX_PATH] = {};
+         if (FAILED(SHGetFolderPathW(nullptr, static_cast<int>(Millis(a[1])), nullptr,
+                                     SHGFP_TYPE_CURRENT, buf)))
+           return Fail(L"SHGetFolderPathW failed");
+         return Ok(JsonText(buf));
+       }},
+      {L"temp_path", 0, "temp_path",
+       [](const Args&) {
+         wchar_t buf[MAX_PATH + 1] = {};
+         DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+         return n ? Ok(JsonText(std::wstring(buf, n))) : Fail(L"GetTempPathW failed");
+       }},
+      {L"processes", 0, "processes (pid, image path of every process)",
+       [](const Args&) {
+         UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+         if (!snapshot) return Fail(L"CreateToolhelp32Snapshot failed");
+         PROCESSENTRY32W entry{};
+         entry.dwSize = sizeof entry;
+         JsonArray list;
+         for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+              more = Process32NextW(snapshot.Get(), &entry)) {
+           list.Raw(JsonObject()
+                        .Int("pid", entry.th32ProcessID)
+                        .Text("exe", entry.szExeFile)
+                        .Text("path", ImagePathOf(entry.th32ProcessID))
+                        .Str());
+         }
+         return Ok(list.Str());
+       }},
       {L"run", 2, "run MS COMMAND_LINE",
        [](const Args& a) {
          STARTUPINFOW si{};
@@ -384,6 +452,16 @@ const std::vector<Command>& Commands() {
          std::string exit = ProcessExit(process.Get(), Millis(a[1]), &failure);
          return exit.empty() ? failure : Ok(exit);
        }},
+      {L"hold", 1, "hold PATH (opens an existing file with no sharing until release)",
+       [](const Args& a) {
+         UniqueHandle file(CreateFileW(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+         if (!file) return Fail(L"CreateFileW failed: " + std::to_wstring(GetLastError()));
+         HeldFiles()[a[1]] = std::move(file);
+         return Ok();
+       }},
+      {L"release", 1, "release PATH",
+       [](const Args& a) { return HeldFiles().erase(a[1]) ? Ok() : Fail(L"not held: " + a[1]); }},
       {L"wait_exit", 2, "wait_exit PID MS",
        [](const Args& a) {
          UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,

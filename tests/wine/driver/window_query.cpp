@@ -178,7 +178,10 @@ std::string WindowJson(HWND top) {
       .Bool("iconic", IsIconic(top))
       .Bool("visible", IsWindowVisible(top))
       .Bool("enabled", IsWindowEnabled(top))
-      .Bool("foreground", GetForegroundWindow() == top);
+      .Bool("foreground", GetForegroundWindow() == top)
+      .Int("style", static_cast<long long>(static_cast<DWORD>(GetWindowLongW(top, GWL_STYLE))))
+      .Int("ex_style", static_cast<long long>(static_cast<DWORD>(GetWindowLongW(top, GWL_EXSTYLE))))
+      .Int("owner_hwnd", static_cast<long long>(reinterpret_cast<UINT_PTR>(owner)));
   if (owner) json.Text("owner", CaptionOf(owner));
   else json.Raw("owner", "null");
   return json.Str();
