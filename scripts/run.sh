@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the installer and starts it under Wine: on your display when DISPLAY
-# is set; otherwise on a private Xvfb, where it takes a screenshot of what comes
-# up, saves it as build/screenshot.png and ends the run.
+# is set; otherwise a guided tour on a private Xvfb walks every page, installs
+# into a temporary folder, saves one picture per page as build/tour-*.png and
+# ends the run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"

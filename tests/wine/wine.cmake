@@ -26,10 +26,11 @@ add_test(NAME wine_session_end
 set_tests_properties(wine_session_end PROPERTIES
   FIXTURES_CLEANUP wine_session RESOURCE_LOCK wine_desktop)
 
+# Arguments after the program go to the script.
 function(qm_wine_test name script exe)
   add_test(NAME ${name}
     COMMAND ${Python3_EXECUTABLE} "${QM_WINE_DIR}/${script}"
-            --exe "${exe}" --driver $<TARGET_FILE:qmdriver>)
+            --exe "${exe}" --driver $<TARGET_FILE:qmdriver> ${ARGN})
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED wine_session RESOURCE_LOCK wine_desktop TIMEOUT 180)
 endfunction()
@@ -37,6 +38,9 @@ endfunction()
 qm_wine_test(wine_driver test_driver.py $<TARGET_FILE:qmsample>)
 if(TARGET QuillmereSetup)
   qm_wine_test(wine_host test_host.py $<TARGET_FILE:QuillmereSetup>)
+  qm_wine_test(wine_install test_install.py $<TARGET_FILE:QuillmereSetup>
+               --payload "${QM_CONTENT_DIR}/Payload.zip")
+  qm_wine_test(wine_browse test_browse.py $<TARGET_FILE:QuillmereSetup>)
   qm_wine_test(wine_wizard_layout test_wizard_layout.py $<TARGET_FILE:QuillmereSetup>)
   qm_wine_test(wine_codepage test_codepage.py $<TARGET_FILE:QuillmereSetup>)
 endif()
