@@ -4,6 +4,10 @@ enable_testing()
 set(QM_PAYLOAD_DIR "" CACHE PATH "Folder holding Payload.zip and ReleaseNotes.txt (GBK)")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh")
 add_link_options(-static -static-libgcc -static-libstdc++)
+# Size: each function and datum in a section of its own so the linker drops
+# what nothing uses, and no symbols or debug data in the shipped files.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections -s)
 
 include(content/content.cmake)
 include(runtime/runtime.cmake)

@@ -1,5 +1,6 @@
 #include "runtime/files/extract.h"
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -19,29 +20,154 @@ constexpr unsigned long kEncryptedFlag = 0x1;
 
 bool CreateEntryFolder(FileSystem& fs, const Text& prefix, const Text& name);
 
-// minizip's file callbacks over a FileSystem; the opaque pointer is the FileSystem.
+// The archive as minizip reads it: field by field, often a byte at a time,
+// alternating between the central directory and the entries' data. Two
+// blocks cached in memory turn that into a few large reads: one block keeps
+// the part of the directory being walked while the other streams the data.
+class ArchiveStream {
+ public:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+
+  ArchiveStream(FileSystem& fs, FileSystem::Handle* file) : fs_(fs), file_(file) {}
+  ~ArchiveStream() {
+    if (file_ != nullptr) fs_.Close(file_);
+  }
+
+  std::size_t Read(void* out, std::size_t count) {
+    char* to = static_cast<char*>(out);
+    std::size_t done = 0;
+    while (done < count) {
+      Block* block = Holding(pos_);
+      if (block == nullptr) {
+        // A read at least a block long gains nothing from a copy.
+        if (count - done >= kBlockSize) {
+          std::size_t n = ReadAt(pos_, to + done, count - done);
+          done += n;
+          pos_ += static_cast<std::int64_t>(n);
+          break;
+        }
+        block = Fill(pos_);
+        if (block == nullptr) break;
+      }
+      std::size_t offset = static_cast<std::size_t>(pos_ - block->start);
+      std::size_t n = block->size - offset;
+      if (n > count - done) n = count - done;
+      std::memcpy(to + done, block->data.get() + offset, n);
+      done += n;
+      pos_ += static_cast<std::int64_t>(n);
+      block->used = ++clock_;
+    }
+    return done;
+  }
+
+  bool Seek(std::int64_t offset, FileSystem::Origin origin) {
+    std::int64_t base = 0;
+    if (origin == FileSystem::Origin::kCurrent) {
+      base = pos_;
+    } else if (origin == FileSystem::Origin::kEnd) {
+      if (size_ < 0) {
+        if (!fs_.Seek(file_, 0, FileSystem::Origin::kEnd)) return false;
+        size_ = fs_.Tell(file_);
+        filePos_ = size_;
+        if (size_ < 0) return false;
+      }
+      base = size_;
+    }
+    if (base + offset < 0) return false;
+    pos_ = base + offset;
+    return true;
+  }
+
+  std::int64_t Tell() const { return pos_; }
+
+  bool Close() {
+    bool ok = fs_.Close(file_);
+    file_ = nullptr;
+    return ok;
+  }
+
+ private:
+  struct Block {
+    std::unique_ptr<char[]> data;
+    std::int64_t start = 0;
+    std::size_t size = 0;
+    unsigned long used = 0;
+  };
+
+  Block* Holding(std::int64_t at) {
+    for (Block& b : blocks_) {
+      if (b.size != 0 && at >= b.start && at - b.start < static_cast<std::int64_t>(b.size)) return &b;
+    }
+    return nullptr;
+  }
+
+  // Refills the block that ends where this read starts (a stream going on),
+  // else the one used least recently.
+  Block* Fill(std::int64_t at) {
+    Block* victim = &blocks_[0];
+    for (Block& b : blocks_) {
+      if (b.size != 0 && b.start + static_cast<std::int64_t>(b.size) == at) {
+        victim = &b;
+        break;
+      }
+      if (b.used < victim->used) victim = &b;
+    }
+    if (!victim->data) victim->data.reset(new char[kBlockSize]);
+    victim->size = 0;
+    std::size_t n = ReadAt(at, victim->data.get(), kBlockSize);
+    if (n == 0) return nullptr;
+    victim->start = at;
+    victim->size = n;
+    return victim;
+  }
+
+  std::size_t ReadAt(std::int64_t at, char* to, std::size_t count) {
+    if (filePos_ != at) {
+      if (!fs_.Seek(file_, at, FileSystem::Origin::kBegin)) return 0;
+    }
+    std::size_t n = fs_.Read(file_, to, count);
+    filePos_ = at + static_cast<std::int64_t>(n);
+    return n;
+  }
+
+  FileSystem& fs_;
+  FileSystem::Handle* file_;
+  Block blocks_[2];
+  std::int64_t pos_ = 0;
+  std::int64_t filePos_ = 0;
+  std::int64_t size_ = -1;
+  unsigned long clock_ = 0;
+};
+
+// minizip's file callbacks; the opaque pointer is the FileSystem.
 FileSystem& Fs(voidpf opaque) { return *static_cast<FileSystem*>(opaque); }
-FileSystem::Handle* H(voidpf stream) { return static_cast<FileSystem::Handle*>(stream); }
+ArchiveStream* S(voidpf stream) { return static_cast<ArchiveStream*>(stream); }
 
 voidpf ZCALLBACK IoOpen(voidpf opaque, const void* filename, int mode) {
   if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
-  return Fs(opaque).OpenRead(static_cast<const char*>(filename));
+  FileSystem::Handle* file = Fs(opaque).OpenRead(static_cast<const char*>(filename));
+  if (file == nullptr) return nullptr;
+  return new ArchiveStream(Fs(opaque), file);
 }
-uLong ZCALLBACK IoRead(voidpf opaque, voidpf stream, void* buf, uLong size) {
-  return static_cast<uLong>(Fs(opaque).Read(H(stream), buf, size));
+uLong ZCALLBACK IoRead(voidpf, voidpf stream, void* buf, uLong size) {
+  return static_cast<uLong>(S(stream)->Read(buf, size));
 }
 uLong ZCALLBACK IoWrite(voidpf, voidpf, const void*, uLong) { return 0; }
-ZPOS64_T ZCALLBACK IoTell(voidpf opaque, voidpf stream) {
-  std::int64_t pos = Fs(opaque).Tell(H(stream));
-  return pos < 0 ? static_cast<ZPOS64_T>(-1) : static_cast<ZPOS64_T>(pos);
+ZPOS64_T ZCALLBACK IoTell(voidpf, voidpf stream) {
+  return static_cast<ZPOS64_T>(S(stream)->Tell());
 }
-long ZCALLBACK IoSeek(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin) {
+long ZCALLBACK IoSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   FileSystem::Origin o = origin == ZLIB_FILEFUNC_SEEK_SET   ? FileSystem::Origin::kBegin
                          : origin == ZLIB_FILEFUNC_SEEK_CUR ? FileSystem::Origin::kCurrent
                                                             : FileSystem::Origin::kEnd;
-  return Fs(opaque).Seek(H(stream), static_cast<std::int64_t>(offset), o) ? 0 : -1;
+  return S(stream)->Seek(static_cast<std::int64_t>(offset), o) ? 0 : -1;
 }
-int ZCALLBACK IoClose(voidpf opaque, voidpf stream) { return Fs(opaque).Close(H(stream)) ? 0 : -1; }
+int ZCALLBACK IoClose(voidpf, voidpf stream) {
+  ArchiveStream* s = S(stream);
+  bool ok = s->Close();
+  delete s;
+  return ok ? 0 : -1;
+}
 int ZCALLBACK IoError(voidpf, voidpf) { return 0; }
 
 struct ZipCloser {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 
 #include "runtime/files/win_path.h"
@@ -95,7 +96,12 @@ bool PosixFileSystem::ClearAttributes(const Text& path) {
 }
 
 FileSystem::Handle* PosixFileSystem::CreateForWrite(const Text& path) {
-  int fd = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  std::string host = HostPath(path);
+  // The usual case, a new file, needs no further checks.
+  int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) return ToHandle(fd);
+  if (errno != EEXIST) return nullptr;
+  fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   struct stat st {};
   // Read-only means read-only here, whoever runs the tests.
@@ -129,8 +135,21 @@ bool PosixFileSystem::SetDosTime(Handle* file, std::uint32_t dosDateTime) {
   tm.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
   tm.tm_year = static_cast<int>(date >> 9) + 80;
   tm.tm_isdst = -1;
-  std::time_t t = std::mktime(&tm);
-  if (t == static_cast<std::time_t>(-1)) return false;
+  // mktime looks at the zone files on every call; archives mostly repeat one
+  // date, so the last answer is kept, for the same TZ setting only.
+  thread_local std::uint32_t lastDos = 0;
+  thread_local std::string lastZone;
+  thread_local std::time_t lastTime = static_cast<std::time_t>(-1);
+  const char* zoneEnv = std::getenv("TZ");
+  std::string zone = zoneEnv == nullptr ? std::string(1, '\0') : std::string(zoneEnv);
+  std::time_t t = lastTime;
+  if (t == static_cast<std::time_t>(-1) || dosDateTime != lastDos || zone != lastZone) {
+    t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1)) return false;
+    lastDos = dosDateTime;
+    lastZone = std::move(zone);
+    lastTime = t;
+  }
   struct timespec times[2] = {{0, UTIME_OMIT}, {t, 0}};
   return ::futimens(ToFd(file), times) == 0;
 }
