@@ -11,4 +11,12 @@ add_library(qm_minizip STATIC
 target_include_directories(qm_minizip SYSTEM PUBLIC "${QM_MINIZIP_DIR}")
 target_compile_definitions(qm_minizip PUBLIC NOCRYPT NOUNCRYPT)
 target_compile_options(qm_minizip PRIVATE -w)
-target_link_libraries(qm_minizip PUBLIC ZLIB::ZLIB)
+if(WIN32)
+  # Linked in: an imported zlib1.dll would be missing on Windows and, found
+  # beside the program first, could be swapped for another before start-up.
+  find_library(QM_ZLIB_STATIC NAMES libz.a REQUIRED)
+  target_include_directories(qm_minizip SYSTEM PUBLIC ${ZLIB_INCLUDE_DIRS})
+  target_link_libraries(qm_minizip PUBLIC "${QM_ZLIB_STATIC}")
+else()
+  target_link_libraries(qm_minizip PUBLIC ZLIB::ZLIB)
+endif()

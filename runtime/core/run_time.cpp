@@ -445,8 +445,17 @@ void RunTime::NativeShown(LoadedWindow& window, bool shown) {
   Raise(window, shown ? Event::Shown : Event::Hidden);
 }
 
+// A message box disables every window of the thread, yet a posted WM_CLOSE
+// still reaches them: dropped, or each would ask its own question over it.
+int RunTime::MessageBox(const Text& text, int flags, const Text& title) {
+  ++openMessageBoxes_;
+  const int answer = backend_.MessageBox(text, flags, title);
+  --openMessageBoxes_;
+  return answer;
+}
+
 void RunTime::NativeCloseRequest(LoadedWindow& window) {
-  if (!window.live || window.destroying) return;
+  if (!window.live || window.destroying || openMessageBoxes_ > 0) return;
   if (Raise(window, Event::CanClose)) DestroyNow(window);
 }
 

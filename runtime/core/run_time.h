@@ -80,6 +80,7 @@ class RunTime {
   void MoveAndResize(Ref target, const Rect& rect);
   void AppendText(Ref target, const Text& text);
   int ExtractArchive(Ref component, const Text& archivePath, const Text& targetDir);
+  int MessageBox(const Text& text, int flags, const Text& title);
 
   // What the backend reports, on the window thread.
   void NativeActivated(LoadedWindow& window, bool active);
@@ -121,6 +122,7 @@ class RunTime {
   bool loopStarted_ = false;
   bool ending_ = false;
   bool marshalled_ = false;  // inside a call carried over from another thread
+  int openMessageBoxes_ = 0;
   RunTime* previous_ = nullptr;
 };
 

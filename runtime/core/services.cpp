@@ -58,7 +58,7 @@ void AppendText(Ref editBox, const Text& text) { Rt().AppendText(editBox, text);
 
 // Message boxes and the folder picker belong to the window thread.
 int ShowMessageBox(const Text& text, int flags, const Text& title) {
-  return Rt().backend().MessageBox(text, flags, title);
+  return Rt().MessageBox(text, flags, title);
 }
 
 Text BrowseForFolder(const Text& prompt, bool includeFiles) {

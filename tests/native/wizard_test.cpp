@@ -148,6 +148,24 @@ TEST_F(InstallerTest, CloseRequestAnsweredNoChangesNothing) {
   EXPECT_EQ(ui.asked.size(), 2u);
 }
 
+// Close requests that arrive while the question is open (posted WM_CLOSE
+// still reaches disabled windows) are dropped: one question, and its answer counts.
+TEST_F(InstallerTest, CloseRequestsWhileTheQuestionIsOpenAskNothingMore) {
+  Next();
+  for (int answer : {kIdNo, kIdYes}) {
+    ui.asked.clear();
+    ui.answers = {answer, kIdNo, kIdNo, kIdNo, kIdNo};
+    ui.whileBoxOpen = [&] {
+      ui.whileBoxOpen = nullptr;
+      for (const char* window : {kHost, kWizard, kHost, kWizard}) ui.CloseBox(window);
+    };
+    ui.CloseBox(kWizard);
+    ui.Pump();
+    EXPECT_EQ(ui.asked.size(), 1u);
+    EXPECT_EQ(WindowExists(kWizard), answer == kIdNo);
+  }
+}
+
 class CloseYesTest : public InstallerTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CloseYesTest, CloseRequestAnsweredYesEndsBothWindowsWithOneQuestion) {

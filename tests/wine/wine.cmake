@@ -45,6 +45,11 @@ if(TARGET QuillmereSetup)
   qm_wine_test(wine_codepage test_codepage.py $<TARGET_FILE:QuillmereSetup>)
 endif()
 
+if(TARGET QuillmereSetup)
+  # Faults injected into real installs; mounts small tmpfs drives when allowed.
+  qm_wine_test(wine_faults test_faults.py $<TARGET_FILE:QuillmereSetup>)
+endif()
+
 # The Windows test programs of other folders run in the same prefix and display.
 foreach(t files_test qmv_command_line)
   if(TEST ${t})
