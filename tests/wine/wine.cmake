@@ -61,3 +61,16 @@ if(TARGET QuillmereSetup)
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/content/check_embedded.py
             $<TARGET_FILE:QuillmereSetup> ${QM_PAYLOAD_DIR}/ReleaseNotes.txt ${QM_PAYLOAD_DIR}/Payload.zip)
 endif()
+
+# Planted-DLL check: a DLL that marks its own loading, and a program without
+# the installer's DLL search hardening to show such a DLL is picked up.
+add_library(qmplanted SHARED "${QM_WINE_DIR}/planted/marker_dll.c")
+set_target_properties(qmplanted PROPERTIES PREFIX "")
+add_executable(qmloader "${QM_WINE_DIR}/planted/loader.c")
+target_compile_definitions(qmloader PRIVATE UNICODE _UNICODE)
+target_link_options(qmloader PRIVATE -municode)
+if(TARGET QuillmereSetup)
+  qm_wine_test(wine_paths test_paths.py $<TARGET_FILE:QuillmereSetup>)
+  qm_wine_test(wine_dll_planting test_dll_planting.py $<TARGET_FILE:QuillmereSetup>
+               --planted $<TARGET_FILE:qmplanted> --loader $<TARGET_FILE:qmloader>)
+endif()

@@ -420,6 +420,16 @@ const std::vector<Command>& Commands() {
          DWORD n = GetTempPathW(MAX_PATH + 1, buf);
          return n ? Ok(JsonText(std::wstring(buf, n))) : Fail(L"GetTempPathW failed");
        }},
+      {L"full_path", 1, "full_path PATH (GetFullPathNameW: the path as the system resolves it)",
+       [](const Args& a) {
+         DWORD n = GetFullPathNameW(a[1].c_str(), 0, nullptr, nullptr);
+         if (n == 0) return Fail(L"GetFullPathNameW failed: " + std::to_wstring(GetLastError()));
+         std::wstring buf(n, L'\0');
+         n = GetFullPathNameW(a[1].c_str(), n, buf.data(), nullptr);
+         if (n == 0 || n >= buf.size()) return Fail(L"GetFullPathNameW failed");
+         buf.resize(n);
+         return Ok(JsonText(buf));
+       }},
       {L"processes", 0, "processes (pid, image path of every process)",
        [](const Args&) {
          UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
