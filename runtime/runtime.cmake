@@ -13,7 +13,7 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
-  add_library(qm_win32_backend STATIC runtime/win32/backend_win32.cpp)
+  add_library(qm_win32_backend STATIC runtime/win32/backend_win32.cpp runtime/win32/lean_runtime.cpp)
   target_compile_definitions(qm_win32_backend PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
   target_link_libraries(qm_win32_backend PUBLIC qm_runtime_core user32 gdi32 comctl32 ole32)
 endif()

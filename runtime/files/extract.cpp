@@ -7,12 +7,17 @@
 #include "ioapi.h"
 #include "unzip.h"
 #include "runtime/files/win_path.h"
+#include "runtime/files/write_queue.h"
 
 namespace qm {
 namespace {
 
 // One buffer, reused for every entry: memory stays flat whatever the archive.
 constexpr std::size_t kCopyBufferSize = 512 * 1024;
+// With a writer thread: blocks in turn, one being inflated while the others
+// wait for or undergo writing (1 MiB in all).
+constexpr std::size_t kQueuedBlockSize = 256 * 1024;
+constexpr std::size_t kQueuedBlocks = 4;
 constexpr std::size_t kMaxNameSize = 0xFFFF;
 constexpr unsigned long kDosDirectory = 0x10;
 constexpr unsigned long kUnixDirectory = 0x40000000;
@@ -227,6 +232,94 @@ bool WriteEntry(FileSystem& fs, unzFile zip, const unz_file_info64& info, const 
   return ok;
 }
 
+// The same with the writing on the queue's thread, in order: each inflated
+// block goes there as one job, the first also creating the file and the last
+// also closing it (a small file is one job), while this thread inflates on.
+// After a failed job the queue's jobs only close what is open.
+class QueuedWriter {
+ public:
+  QueuedWriter(FileSystem& fs, WriteQueue& queue) : fs_(fs), queue_(queue) {
+    for (Block& block : blocks_) block.data.resize(kQueuedBlockSize);
+  }
+
+  bool WriteEntry(unzFile zip, const unz_file_info64& info, const Text& outputPath) {
+    if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+    bool ok = true;
+    bool created = false;
+    Block* pending = nullptr;  // read, not yet queued: it may be the last
+    std::size_t pendingSize = 0;
+    ZPOS64_T written = 0;
+    for (;;) {
+      Block& block = blocks_[next_];
+      if (!queue_.WaitFor(block.job)) {
+        ok = false;
+        break;
+      }
+      int n = unzReadCurrentFile(zip, block.data.data(), static_cast<unsigned>(block.data.size()));
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      if (pending != nullptr) {
+        const Text* create = created ? nullptr : &outputPath;
+        pending->job = Queue(create, pending->data.data(), pendingSize, 0, false);
+        created = true;
+      }
+      pending = &block;
+      pendingSize = static_cast<std::size_t>(n);
+      next_ = (next_ + 1) % kQueuedBlocks;
+      written += static_cast<ZPOS64_T>(n);
+    }
+    // Only a fully read entry has its CRC checked, hence the count as well.
+    if (unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
+    if (written != info.uncompressed_size) ok = false;
+    const char* data = pending != nullptr ? pending->data.data() : nullptr;
+    std::uint64_t last = Queue(created ? nullptr : &outputPath, data, pending ? pendingSize : 0,
+                               static_cast<std::uint32_t>(info.dosDate), true);
+    if (pending != nullptr) pending->job = last;
+    return ok;
+  }
+
+ private:
+  struct Block {
+    std::vector<char> data;
+    std::uint64_t job = 0;  // the write still reading it
+  };
+
+  std::uint64_t Queue(const Text* create, const char* data, std::size_t size, std::uint32_t time,
+                      bool close) {
+    Text path = create != nullptr ? *create : Text();
+    return queue_.Post([this, path = std::move(path), create = create != nullptr, data, size, time,
+                        close](bool failed) {
+      bool ok = true;
+      if (!failed) {
+        if (create) {
+          fs_.ClearAttributes(path);  // a missing file is fine; a read-only one becomes writable
+          out_ = fs_.CreateForWrite(path);
+          if (out_ == nullptr) return false;
+          outPath_ = path;
+        }
+        if (size != 0 && !fs_.Write(out_, data, size)) ok = false;
+      }
+      if (close && out_ != nullptr) {
+        if (!fs_.SetDosTime(out_, time)) ok = false;
+        if (!fs_.Close(out_)) ok = false;
+        out_ = nullptr;
+        fs_.ClearAttributes(outPath_);
+      }
+      return ok;
+    });
+  }
+
+  FileSystem& fs_;
+  WriteQueue& queue_;
+  Block blocks_[kQueuedBlocks];
+  std::size_t next_ = 0;
+  // The queue's thread's alone: the file being written and its path.
+  FileSystem::Handle* out_ = nullptr;
+  Text outPath_;
+};
+
 // Creates prefix + name; when its parents are missing too, each level below
 // the target from the top down (the target itself exists by now).
 bool CreateEntryFolder(FileSystem& fs, const Text& prefix, const Text& name) {
@@ -274,7 +367,17 @@ int ExtractArchive(FileSystem& fs, const Text& archivePath, const Text& targetDi
   const Text prefix = EndsWithSeparator(targetDir) ? targetDir : targetDir + "\\";
   const int count = static_cast<int>(global.number_entry);
 
-  std::vector<char> buffer(kCopyBufferSize);
+  // Declared before the queue: its jobs use them until it has stopped.
+  std::vector<char> buffer;
+  std::unique_ptr<QueuedWriter> writer;
+  std::unique_ptr<WriteQueue> queue;
+  if (fs.AllowsWriterThread()) queue = std::make_unique<WriteQueue>();
+  if (queue && queue->Running()) {
+    writer = std::make_unique<QueuedWriter>(fs, *queue);
+  } else {
+    queue.reset();
+    buffer.resize(kCopyBufferSize);
+  }
   Text name(kMaxNameSize + 1, '\0');
   Text outputPath;
   int status = global.number_entry == 0 ? UNZ_END_OF_LIST_OF_FILE : unzGoToFirstFile(zip.get());
@@ -296,14 +399,19 @@ int ExtractArchive(FileSystem& fs, const Text& archivePath, const Text& targetDi
 
     bool isFolder = (info.external_fa & (kDosDirectory | kUnixDirectory)) != 0;
     if (isFolder) {
+      // Only after the files before it: a failure among them stops here.
+      if (queue && !queue->WaitForAll()) return 0;
       if (!CreateEntryFolder(fs, prefix, entryName)) return 0;
     } else {
       if ((info.flag & kEncryptedFlag) != 0) return 0;
-      if (!WriteEntry(fs, zip.get(), info, outputPath, buffer)) return 0;
+      bool ok = writer ? writer->WriteEntry(zip.get(), info, outputPath)
+                       : WriteEntry(fs, zip.get(), info, outputPath, buffer);
+      if (!ok) return 0;
     }
     if (progress) progress(index, count, outputPath);
   }
   if (status != UNZ_END_OF_LIST_OF_FILE) return 0;
+  if (queue && !queue->WaitForAll()) return 0;
   if (progress) progress(count, count, Text());
   return 1;
 }

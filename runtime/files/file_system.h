@@ -42,6 +42,11 @@ class FileSystem {
 
   // The absolute, normalised form of path, with "\" separators; empty on failure.
   virtual Text FullPath(const Text& path) = 0;
+
+  // True when ClearAttributes, CreateForWrite, Write, SetDosTime and Close
+  // may run on a second thread while the others run on the first: extraction
+  // then writes on a thread of its own.
+  virtual bool AllowsWriterThread() const { return false; }
 };
 
 }  // namespace qm

@@ -6,8 +6,12 @@ get_filename_component(QM_ROOT "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
 add_library(qm_files STATIC
   ${QM_ROOT}/runtime/files/extract.cpp
   ${QM_ROOT}/runtime/files/temp_name.cpp
-  ${QM_ROOT}/runtime/files/win_path.cpp)
+  ${QM_ROOT}/runtime/files/win_path.cpp
+  ${QM_ROOT}/runtime/files/write_queue.cpp)
 target_include_directories(qm_files PUBLIC "${QM_ROOT}")
+if(NOT WIN32)
+  target_link_libraries(qm_files PUBLIC Threads::Threads)
+endif()
 target_link_libraries(qm_files PUBLIC qm_minizip)
 # minizip feeds inflate 16 KiB at a time by default, and zlib copies each
 # call's output into its window: 64 KiB calls copy a third as much.

@@ -26,6 +26,7 @@ class PosixFileSystem : public FileSystem {
   bool Write(Handle* file, const void* data, std::size_t count) override;
   bool SetDosTime(Handle* file, std::uint32_t dosDateTime) override;
   bool Close(Handle* file) override;
+  bool AllowsWriterThread() const override { return true; }
 
   // The host path a Windows path lands on.
   virtual std::string HostPath(const Text& path) = 0;

@@ -4,6 +4,12 @@
 
 #include <vector>
 
+// The three shell GUIDs the platform uses, defined here so that the linker
+// does not take libuuid's object for them: its whole table of GUIDs, 40 KB.
+extern "C" const GUID CLSID_ShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+extern "C" const GUID IID_IShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+extern "C" const GUID IID_IPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 namespace qm {
 namespace {
 

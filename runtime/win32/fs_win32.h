@@ -25,6 +25,7 @@ class Win32FileSystem : public FileSystem {
   bool Write(Handle* file, const void* data, std::size_t count) override;
   bool SetDosTime(Handle* file, std::uint32_t dosDateTime) override;
   bool Close(Handle* file) override;
+  bool AllowsWriterThread() const override { return true; }
   Text FullPath(const Text& path) override;
 };
 
