@@ -368,6 +368,34 @@ def _end_session():
         WineTest.session.shutdown()
 
 
+# The installer's windows, and for each wizard page the one control that is
+# shown on that page alone.
+HOST = "程序安装"
+WIZARD = "程序安装向导"
+PAGE_MARKS = ["标签1", "分组框1", "分组框2", "分组框3", "分组框4", "分组框5"]
+
+
+class WizardTest(WineTest):
+    """A WineTest that works the installer's wizard as a person would."""
+
+    def page(self):
+        controls = self.driver.controls(WIZARD)
+        shown = [i for i, name in enumerate(PAGE_MARKS) if controls[name]["visible"]]
+        return shown[0] if len(shown) == 1 else None
+
+    def next_to(self, page):
+        self.driver.call("click", WIZARD, "按钮1")
+        wait_until(lambda: self.page() == page, message=f"page {page}")
+
+    def type_path(self, path):
+        """Types a path into the emptied install path box."""
+        self.driver.call("set_text", WIZARD, "编辑框2", "")
+        self.driver.call("key", WIZARD, "alt+l")
+        wait_until(lambda: self.driver.focus(WIZARD) == "编辑框2", message="focus in the path box")
+        self.driver.call("type", WIZARD, path)
+        self.driver.wait_text(WIZARD, "编辑框2", "eq", path)
+
+
 def run_tests():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)

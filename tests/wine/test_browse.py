@@ -7,10 +7,8 @@ import os
 import shutil
 import tempfile
 
-from harness import WineTest, run_tests, wait_until
+from harness import HOST, WIZARD, WineTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
 DEFAULT_PATH = "D:\\Brenmoor\\Vantrel2"
 CSIDL_DESKTOPDIRECTORY = 16
 COMPUTER = ("我的电脑", "My Computer")

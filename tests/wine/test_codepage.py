@@ -1,12 +1,10 @@
 """The installer on a Windows whose ANSI code page is 1252, not 936: its texts
 must still read and draw as the Chinese texts they are."""
 
-from harness import CHINESE, WESTERN, Config, Driver, WineTest, run_tests, wait_until
+from harness import CHINESE, Config, Driver, HOST, WESTERN, WIZARD, WineTest, run_tests, wait_until
 # The module, not its names: its test class must not run here again.
 import test_wizard_layout as layout
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
 QUESTION_TITLE = "退出安装"
 QUESTION = "确定退出此软件的安装吗？"
 IDNO = 7

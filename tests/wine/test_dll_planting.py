@@ -21,11 +21,8 @@ import subprocess
 import sys
 import tempfile
 
-from harness import Config, WineTest, run_tests, wait_until
+from harness import Config, WIZARD, WizardTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
-PAGE_MARKS = ["标签1", "分组框1", "分组框2", "分组框3", "分组框4", "分组框5"]
 COMPUTER = ("我的电脑", "My Computer")
 CSIDL_DESKTOPDIRECTORY = 16
 
@@ -52,7 +49,7 @@ PLANTED_DLL = take_option("--planted")
 LOADER = take_option("--loader")
 
 
-class DllPlantingTest(WineTest):
+class DllPlantingTest(WizardTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -85,15 +82,6 @@ class DllPlantingTest(WineTest):
             return []
         with open(self.marker, encoding="latin-1") as f:
             return [line.strip().lower() for line in f if line.strip()]
-
-    def page(self):
-        controls = self.d.controls(WIZARD)
-        shown = [i for i, name in enumerate(PAGE_MARKS) if controls[name]["visible"]]
-        return shown[0] if len(shown) == 1 else None
-
-    def next_to(self, page):
-        self.d.call("click", WIZARD, "按钮1")
-        wait_until(lambda: self.page() == page, message=f"page {page}")
 
     def test_the_loader_without_hardening_loads_each_planted_dll(self):
         loader = shutil.copy(LOADER, self.folder)

@@ -19,12 +19,9 @@ import tempfile
 import time
 import zipfile
 
-from harness import Config, WineTest, run_tests, wait_until
+from harness import Config, HOST, WIZARD, WizardTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
 IDYES, IDNO = 6, 7
-PAGE_MARKS = ["标签1", "分组框1", "分组框2", "分组框3", "分组框4", "分组框5"]
 FAILED_0 = "安装失败。错误代码：0（失败）"
 FAILED_MINUS_1 = "安装失败。错误代码：-1（参数错误）"
 EXIT_DEADLINE = 2  # seconds from Yes to the end of the process
@@ -47,7 +44,7 @@ def mounted(test, path, options):
     return True
 
 
-class FaultTest(WineTest):
+class FaultTest(WizardTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -77,15 +74,6 @@ class FaultTest(WineTest):
                                  if re.fullmatch(r"[0-9a-f]+\.tmp", n)])
 
     # --- the wizard ---
-
-    def page(self):
-        controls = self.d.controls(WIZARD)
-        shown = [i for i, name in enumerate(PAGE_MARKS) if controls[name]["visible"]]
-        return shown[0] if len(shown) == 1 else None
-
-    def next_to(self, page):
-        self.d.call("click", WIZARD, "按钮1")
-        wait_until(lambda: self.page() == page, message=f"page {page}")
 
     def to_ready(self, path, env=None):
         program = self.start(env=env)

@@ -2,10 +2,8 @@
 a close request, and its banner through minimise and restore. The wizard is
 loaded as part of the host's start, so each test waits for it first."""
 
-from harness import WineTest, run_tests, wait_until
+from harness import HOST, WIZARD, WineTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
 QUESTION_TITLE = "退出安装"
 QUESTION = "确定退出此软件的安装吗？"
 IDYES, IDNO = 6, 7

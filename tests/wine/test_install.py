@@ -12,10 +12,8 @@ import tempfile
 import time
 import zipfile
 
-from harness import Config, WineTest, run_tests, wait_until
+from harness import Config, HOST, WIZARD, WizardTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
 APP = "Quillmere"
 SAMPLE = "驱动样例"   # qmsample's window
 QUESTION_TITLE = "退出安装"
@@ -30,7 +28,6 @@ LOG_START = ["正在初始化 ..", "正在释放压缩包 ..", "正在解压 .."
 LOG_DONE = LOG_START + ["正在创建快捷方式 ..", "安装完成。"]
 
 # The control placed directly on each page, shown only while it is current.
-PAGE_MARKS = ["标签1", "分组框1", "分组框2", "分组框3", "分组框4", "分组框5"]
 
 
 def log_text(lines):
@@ -117,7 +114,7 @@ class HeldExtraction:
         return bytes(data)
 
 
-class InstallTest(WineTest):
+class InstallTest(WizardTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -162,23 +159,6 @@ class InstallTest(WineTest):
         wait_until(lambda: self.d.window(WIZARD)["visible"] and self.page() == 0,
                    message="wizard shown on its first page")
         return program
-
-    def page(self):
-        controls = self.d.controls(WIZARD)
-        shown = [i for i, name in enumerate(PAGE_MARKS) if controls[name]["visible"]]
-        return shown[0] if len(shown) == 1 else None
-
-    def next_to(self, page):
-        self.d.call("click", WIZARD, "按钮1")
-        wait_until(lambda: self.page() == page, message=f"page {page}")
-
-    def type_path(self, path):
-        """Types a path into the empty install path box, as a person would."""
-        self.d.call("set_text", WIZARD, "编辑框2", "")
-        self.d.call("key", WIZARD, "alt+l")
-        wait_until(lambda: self.d.focus(WIZARD) == "编辑框2", message="focus in the path box")
-        self.d.call("type", WIZARD, path)
-        self.d.wait_text(WIZARD, "编辑框2", "eq", path)
 
     def install(self, path=None):
         """From page 0 to the Installing page; the path typed on Options."""

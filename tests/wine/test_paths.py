@@ -17,11 +17,8 @@ import tempfile
 import time
 import zipfile
 
-from harness import Config, WineTest, run_tests, wait_until
+from harness import Config, WIZARD, WizardTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
-PAGE_MARKS = ["标签1", "分组框1", "分组框2", "分组框3", "分组框4", "分组框5"]
 CSIDL_DESKTOPDIRECTORY = 16
 FAILED_TEXTS = {"0": "安装失败。错误代码：0（失败）", "-1": "安装失败。错误代码：-1（参数错误）"}
 INSTALL_DEADLINE = 60   # seconds from Install to the Finished page
@@ -72,7 +69,7 @@ def within(path, folder):
     return path == folder or path.startswith(folder.rstrip(os.sep) + os.sep)
 
 
-class PathTest(WineTest):
+class PathTest(WizardTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -116,22 +113,6 @@ class PathTest(WineTest):
         return None
 
     # --- the wizard ---
-
-    def page(self):
-        controls = self.d.controls(WIZARD)
-        shown = [i for i, name in enumerate(PAGE_MARKS) if controls[name]["visible"]]
-        return shown[0] if len(shown) == 1 else None
-
-    def next_to(self, page):
-        self.d.call("click", WIZARD, "按钮1")
-        wait_until(lambda: self.page() == page, message=f"page {page}")
-
-    def type_path(self, path):
-        self.d.call("set_text", WIZARD, "编辑框2", "")
-        self.d.call("key", WIZARD, "alt+l")
-        wait_until(lambda: self.d.focus(WIZARD) == "编辑框2", message="focus in the path box")
-        self.d.call("type", WIZARD, path)
-        self.d.wait_text(WIZARD, "编辑框2", "eq", path)
 
     # --- one case ---
 

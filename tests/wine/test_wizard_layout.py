@@ -4,10 +4,8 @@ its keys, and how it is drawn."""
 
 import os
 
-from harness import REPO, WineTest, run_tests, wait_until
+from harness import HOST, REPO, WIZARD, WineTest, run_tests, wait_until
 
-HOST = "程序安装"
-WIZARD = "程序安装向导"
 QUESTION_TITLE = "退出安装"
 QUESTION = "确定退出此软件的安装吗？"
 IDNO = 7
