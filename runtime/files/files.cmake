@@ -21,7 +21,7 @@ if(WIN32)
   add_library(qm_win32_platform STATIC
     ${QM_ROOT}/runtime/win32/platform_win32.cpp
     ${QM_ROOT}/runtime/win32/fs_win32.cpp)
-  target_link_libraries(qm_win32_platform PUBLIC qm_files shell32 ole32 uuid)
+  target_link_libraries(qm_win32_platform PUBLIC qm_files ole32 uuid)
   target_compile_definitions(qm_win32_platform PUBLIC UNICODE _UNICODE _WIN32_WINNT=0x0601)
 
   add_executable(files_test ${QM_ROOT}/tests/wine/files_test.cpp)
