@@ -6,6 +6,7 @@
 
 #undef MessageBox  // windows.h renames the backend's member otherwise
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -163,6 +164,48 @@ class NativeControl final : public WindowObject {
   }
   void Untag() { name_.Reset(); }
 
+  // A multi-line edit box lays its whole text out again on every new text,
+  // which for the release notes costs the start-up a good part of its time.
+  // While the box is hidden its text is kept here, answered to anyone who
+  // reads it, and handed to the box when it is first shown.
+  bool DefersText() const { return layout_.kind == ControlKind::EditBox && layout_.multiLine; }
+  bool Holds() const { return deferred_.has_value(); }
+  const std::wstring& Held() const { return *deferred_; }
+  void Hold(std::wstring text) { deferred_ = std::move(text); }
+  void Release() {
+    if (!deferred_) return;
+    const std::wstring text = std::move(*deferred_);
+    deferred_.reset();
+    DefSubclassProc(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  static LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR self) {
+    auto* control = reinterpret_cast<NativeControl*>(self);
+    if (control->Holds()) {
+      const std::wstring& text = control->Held();
+      switch (message) {
+        case WM_GETTEXTLENGTH:
+          return static_cast<LRESULT>(text.size());
+        case WM_GETTEXT: {
+          if (wParam == 0 || lParam == 0) return 0;
+          const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
+          auto* out = reinterpret_cast<wchar_t*>(lParam);
+          std::copy_n(text.data(), n, out);
+          out[n] = L'\0';
+          return static_cast<LRESULT>(n);
+        }
+        case WM_SETTEXT:
+          control->Hold(lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"");
+          return TRUE;
+        default:
+          control->Release();  // anything else sees the box as it really is
+          break;
+      }
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, EditProc, 0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+  }
+
   LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override {
     switch (message) {
       case WM_ERASEBKGND:
@@ -229,6 +272,7 @@ class NativeControl final : public WindowObject {
   HBRUSH background_ = nullptr;  // owned by the window or the system
   COLORREF backgroundColour_ = 0;
   NameTag name_;
+  std::optional<std::wstring> deferred_;
 };
 
 }  // namespace
@@ -480,6 +524,8 @@ class NativeWindow final : public WindowObject {
     if (layout.kind == ControlKind::CheckBox)
       SendMessageW(hwnd, BM_SETCHECK, layout.checked ? BST_CHECKED : BST_UNCHECKED, 0);
     if (layout.kind == ControlKind::EditBox) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit
+    if (control->DefersText())
+      SetWindowSubclass(hwnd, NativeControl::EditProc, 0, reinterpret_cast<DWORD_PTR>(control.get()));
     s.native = control.get();
     controls_[i] = std::move(control);
     return true;
@@ -705,7 +751,10 @@ void Win32Backend::PlaceControl(LoadedWindow& window, int control, const Rect& c
 }
 
 void Win32Backend::ShowControl(LoadedWindow& window, int control, bool shown) {
-  if (HWND hwnd = NativeWindow::ControlHwnd(window, control)) ShowWindow(hwnd, shown ? SW_SHOWNA : SW_HIDE);
+  auto* native = static_cast<NativeControl*>(window.controls[control].native);
+  if (!native) return;
+  if (shown) native->Release();
+  ShowWindow(native->hwnd(), shown ? SW_SHOWNA : SW_HIDE);
 }
 
 void Win32Backend::EnableControl(LoadedWindow& window, int control, bool enabled) {
@@ -722,6 +771,11 @@ void Win32Backend::SetText(LoadedWindow& window, int control, const Text& text) 
   if (!hwnd) return;
   const std::wstring wide = Wide(text);
   if (WindowText(hwnd) == wide) return;  // an edit box keeps its caret and scroll position
+  auto* native = static_cast<NativeControl*>(window.controls[control].native);
+  if (native->DefersText() && !(GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE)) {
+    native->Hold(wide);
+    return;
+  }
   SetWindowTextW(hwnd, wide.c_str());
 }
 
