@@ -10,7 +10,7 @@ packages=(
   cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev libgmock-dev
   g++-mingw-w64-i686 gcc-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev
   wine wine32:i386 xvfb x11-utils imagemagick fonts-wqy-microhei
-  python3 unzip dpkg-dev clang libclang-rt-14-dev
+  python3 unzip dpkg-dev clang libclang-rt-14-dev locales
 )
 
 need=()
