@@ -387,6 +387,16 @@ class WizardTest(WineTest):
         self.driver.call("click", WIZARD, "按钮1")
         wait_until(lambda: self.page() == page, message=f"page {page}")
 
+    def start_install(self):
+        """Next on the Ready page; a failing install may be over before page 4 is seen."""
+        self.driver.call("click", WIZARD, "按钮1")
+        wait_until(lambda: self.page() in (4, 5), message="the install started")
+
+    def wait_finished(self):
+        wait_until(lambda: self.page() == 5 and not self.driver.control(WIZARD, "按钮3")["enabled"],
+                   timeout=60, message="the Finished page with Cancel disabled")
+        return self.driver.controls(WIZARD)
+
     def type_path(self, path):
         """Types a path into the emptied install path box."""
         self.driver.call("set_text", WIZARD, "编辑框2", "")
@@ -412,6 +422,16 @@ def run_tests():
     finally:
         _end_session()
     sys.exit(0 if program.result.wasSuccessful() else 1)
+
+
+def empty_folder(path):
+    """Removes everything inside a host folder, keeping the folder."""
+    for name in os.listdir(path):
+        full = os.path.join(path, name)
+        if os.path.isdir(full) and not os.path.islink(full):
+            shutil.rmtree(full)
+        else:
+            os.unlink(full)
 
 
 def temp_folder(test, prefix="qm-e2e-"):

@@ -87,15 +87,6 @@ class FaultTest(WizardTest):
         self.d.wait_text(WIZARD, "编辑框3", "eq", f"安装信息\r\n安装路径：{path}\r\n")
         return program
 
-    def start_install(self):
-        self.d.call("click", WIZARD, "按钮1")
-        wait_until(lambda: self.page() in (4, 5), message="the install started")
-
-    def wait_finished(self):
-        wait_until(lambda: self.page() == 5 and not self.d.control(WIZARD, "按钮3")["enabled"],
-                   timeout=60, message="the Finished page with Cancel disabled")
-        return self.d.controls(WIZARD)
-
     def assert_failed(self, program, detail):
         c = self.wait_finished()
         self.assertEqual(c["标签6"]["text"], "安装失败。")

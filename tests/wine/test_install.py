@@ -12,7 +12,7 @@ import tempfile
 import time
 import zipfile
 
-from harness import Config, HOST, WIZARD, WizardTest, run_tests, wait_until
+from harness import Config, HOST, WIZARD, WizardTest, empty_folder, run_tests, wait_until
 
 APP = "Quillmere"
 SAMPLE = "驱动样例"   # qmsample's window
@@ -131,12 +131,7 @@ class InstallTest(WizardTest):
 
     def setUp(self):
         super().setUp()
-        for name in os.listdir(self.d_root):
-            path = os.path.join(self.d_root, name)
-            if os.path.isdir(path) and not os.path.islink(path):
-                shutil.rmtree(path)
-            else:
-                os.unlink(path)
+        empty_folder(self.d_root)
         self.shortcut = os.path.join(self.desktop, "Quillmere.lnk")
         if os.path.exists(self.shortcut):
             os.unlink(self.shortcut)
@@ -169,14 +164,7 @@ class InstallTest(WizardTest):
         self.next_to(3)
         expected = path if path is not None else DEFAULT_PATH
         self.d.wait_text(WIZARD, "编辑框3", "eq", f"安装信息\r\n安装路径：{expected}\r\n")
-        # A failing install may be over before page 4 is seen.
-        self.d.call("click", WIZARD, "按钮1")
-        wait_until(lambda: self.page() in (4, 5), message="the install started")
-
-    def wait_finished(self):
-        wait_until(lambda: self.page() == 5 and not self.d.control(WIZARD, "按钮3")["enabled"],
-                   timeout=60, message="the Finished page with Cancel disabled")
-        return self.d.controls(WIZARD)
+        self.start_install()
 
     def tick(self, *names):
         for name in names:

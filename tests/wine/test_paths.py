@@ -17,7 +17,7 @@ import tempfile
 import time
 import zipfile
 
-from harness import Config, WIZARD, WizardTest, run_tests, wait_until
+from harness import Config, WIZARD, WizardTest, empty_folder, run_tests, wait_until
 
 CSIDL_DESKTOPDIRECTORY = 16
 FAILED_TEXTS = {"0": "安装失败。错误代码：0（失败）", "-1": "安装失败。错误代码：-1（参数错误）"}
@@ -98,14 +98,6 @@ class PathTest(WizardTest):
                 roots.add(target)
         return sorted(roots)
 
-    def clear_d(self):
-        for name in os.listdir(self.d_root):
-            path = os.path.join(self.d_root, name)
-            if os.path.isdir(path) and not os.path.islink(path):
-                shutil.rmtree(path)
-            else:
-                os.unlink(path)
-
     def on_drive(self, full):
         """Host path of a resolved path on a drive, else None."""
         if full and re.match(r"^[A-Za-z]:\\", full):
@@ -117,7 +109,7 @@ class PathTest(WizardTest):
     # --- one case ---
 
     def run_case(self, name, path, blocker, deadline):
-        self.clear_d()
+        empty_folder(self.d_root)
         if blocker:
             with open(os.path.join(self.d_root, blocker), "w") as f:
                 f.write("a file where a folder would have to be\n")
