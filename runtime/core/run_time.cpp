@@ -366,14 +366,14 @@ void RunTime::AppendText(Ref target, const Text& text) {
   });
 }
 
-// The extraction runs on the caller's thread; only its check of the component
-// goes to the window thread. Nothing is bound to its progress events.
+// The extraction runs on the caller's thread; only the check that the
+// component is loaded goes to the window thread (a component gone with its
+// window does not stop it). Nothing is bound to its progress events.
 int RunTime::ExtractArchive(Ref component, const Text& archivePath, const Text& targetDir) {
-  const bool present = OnWindowThread([&] {
-    LoadedWindow* w = marshalled_ ? Find(component.window) : &Loaded(component.window);
-    return w && ControlIndex(*w, component.control) >= 0;
+  OnWindowThread([&] {
+    if (LoadedWindow* w = marshalled_ ? Find(component.window) : &Loaded(component.window))
+      ControlIndex(*w, component.control);
   });
-  (void)present;  // a component gone with its window does not stop the extraction
   return platform_.ExtractArchive(archivePath, targetDir, ExtractProgress{});
 }
 

@@ -351,6 +351,16 @@ class WineTest(unittest.TestCase):
         WineTest.driver = Driver(WineTest.session, Config.driver)
         return previous
 
+    @classmethod
+    def scratch_drive(cls, letter, prefix="qm-e2e-"):
+        """A fresh host folder mapped as a drive for the tests of the class;
+        after them the mapping is given back and the folder removed."""
+        root = tempfile.mkdtemp(prefix=prefix)
+        previous = cls.map_drives({letter: root})
+        cls.addClassCleanup(shutil.rmtree, root, ignore_errors=True)
+        cls.addClassCleanup(cls.map_drives, previous)
+        return root
+
     def start(self, locale=CHINESE, exe=None, args=(), env=None):
         program = Program(self.session, exe or Config.exe, locale, args, env)
         self.programs.append(program)

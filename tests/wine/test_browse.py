@@ -4,8 +4,6 @@ Cancel leaves the install path alone. E: is a scratch host folder holding
 Apps. Wine's picker ignores a typed path, so folders are picked in its tree."""
 
 import os
-import shutil
-import tempfile
 
 from harness import HOST, WIZARD, WineTest, run_tests, wait_until
 
@@ -18,14 +16,8 @@ class BrowseTest(WineTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.e_root = tempfile.mkdtemp(prefix="qm-e2e-e-")
+        cls.e_root = cls.scratch_drive("e", "qm-e2e-e-")
         os.mkdir(os.path.join(cls.e_root, "Apps"))
-        cls.previous_drives = cls.map_drives({"e": cls.e_root})
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.map_drives(cls.previous_drives)
-        shutil.rmtree(cls.e_root, ignore_errors=True)
 
     def open_options(self):
         self.start()

@@ -53,14 +53,8 @@ class DllPlantingTest(WizardTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.d_root = tempfile.mkdtemp(prefix="qm-e2e-plant-d-")
+        cls.d_root = cls.scratch_drive("d", "qm-e2e-plant-d-")
         os.mkdir(os.path.join(cls.d_root, "Apps"))
-        cls.previous_drives = cls.map_drives({"d": cls.d_root})
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.map_drives(cls.previous_drives)
-        shutil.rmtree(cls.d_root, ignore_errors=True)
 
     def setUp(self):
         super().setUp()

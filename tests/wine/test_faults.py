@@ -13,9 +13,7 @@ bytes (the one being written); every later file entry is absent.
 import fcntl
 import os
 import re
-import shutil
 import subprocess
-import tempfile
 import time
 import zipfile
 
@@ -49,22 +47,15 @@ class FaultTest(WizardTest):
     def setUpClass(cls):
         super().setUpClass()
         cls.entries = payload_entries()
-        cls.d_root = tempfile.mkdtemp(prefix="qm-faults-d-")
-        cls.e_root = tempfile.mkdtemp(prefix="qm-faults-e-")
+        cls.d_root = cls.scratch_drive("d", "qm-faults-d-")
+        cls.e_root = cls.scratch_drive("e", "qm-faults-e-")
         # E: is a tmpfs far smaller than the payload, when mounting is allowed.
         r = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=320k", "tmpfs", cls.e_root],
                            capture_output=True)
         cls.small_disk = r.returncode == 0
-        cls.previous_drives = cls.map_drives({"d": cls.d_root, "e": cls.e_root})
-        cls.temp = cls.session.host_path(cls.driver.call("temp_path"))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.map_drives(cls.previous_drives)
         if cls.small_disk:
-            subprocess.run(["umount", "-l", cls.e_root], check=False)
-        shutil.rmtree(cls.d_root, ignore_errors=True)
-        shutil.rmtree(cls.e_root, ignore_errors=True)
+            cls.addClassCleanup(subprocess.run, ["umount", "-l", cls.e_root], check=False)
+        cls.temp = cls.session.host_path(cls.driver.call("temp_path"))
 
     def setUp(self):
         super().setUp()

@@ -8,7 +8,6 @@ import re
 import select
 import shutil
 import struct
-import tempfile
 import time
 import zipfile
 
@@ -119,15 +118,9 @@ class InstallTest(WizardTest):
     def setUpClass(cls):
         super().setUpClass()
         cls.archive = Archive(Config.payload)
-        cls.d_root = tempfile.mkdtemp(prefix="qm-e2e-d-")
-        cls.previous_drives = cls.map_drives({"d": cls.d_root})
+        cls.d_root = cls.scratch_drive("d", "qm-e2e-d-")
         cls.desktop = cls.session.host_path(cls.driver.call("folder_path", CSIDL_DESKTOPDIRECTORY))
         cls.temp = cls.session.host_path(cls.driver.call("temp_path"))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.map_drives(cls.previous_drives)
-        shutil.rmtree(cls.d_root, ignore_errors=True)
 
     def setUp(self):
         super().setUp()

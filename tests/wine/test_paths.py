@@ -12,8 +12,6 @@ D: is a scratch host folder, emptied before each case.
 
 import os
 import re
-import shutil
-import tempfile
 import time
 import zipfile
 
@@ -74,16 +72,13 @@ class PathTest(WizardTest):
     def setUpClass(cls):
         super().setUpClass()
         cls.files = payload_files()
-        cls.d_root = tempfile.mkdtemp(prefix="qm-e2e-paths-d-")
-        cls.previous_drives = cls.map_drives({"d": cls.d_root})
+        cls.d_root = cls.scratch_drive("d", "qm-e2e-paths-d-")
         cls.desktop = cls.session.host_path(cls.driver.call("folder_path", CSIDL_DESKTOPDIRECTORY))
         cls.temp = cls.session.host_path(cls.driver.call("temp_path"))
         cls.outcomes = []
 
     @classmethod
     def tearDownClass(cls):
-        cls.map_drives(cls.previous_drives)
-        shutil.rmtree(cls.d_root, ignore_errors=True)
         print("\nhostile paths, outcome under Wine:")
         for line in cls.outcomes:
             print("  " + line)
